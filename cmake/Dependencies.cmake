@@ -1,0 +1,13 @@
+# Every dependency is a Debian package installed by scripts/setup.
+find_package(Threads REQUIRED)
+find_package(Boost 1.81 REQUIRED)
+find_package(OpenSSL REQUIRED)
+find_package(ICU REQUIRED COMPONENTS uc i18n)
+find_package(nlohmann_json 3.11 REQUIRED)
+find_package(CLI11 REQUIRED)
+find_package(GTest REQUIRED)
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(PCRE2 REQUIRED IMPORTED_TARGET libpcre2-8)
+if(ORVANE_BENCHMARKS)
+  find_package(benchmark REQUIRED)
+endif()
