@@ -12,7 +12,8 @@ std::string pcre2_message(int code) {
   std::array<PCRE2_UCHAR, 256> buffer{};
   const int length = pcre2_get_error_message(code, buffer.data(), buffer.size());
   if (length < 0) return "regular expression error " + std::to_string(code);
-  return std::string(reinterpret_cast<const char*>(buffer.data()), static_cast<std::size_t>(length));
+  return std::string(reinterpret_cast<const char*>(buffer.data()),
+                     static_cast<std::size_t>(length));
 }
 
 struct MatchDataDeleter {
@@ -39,8 +40,7 @@ std::string_view RegexMatch::group(std::string_view subject, std::size_t index) 
   return subject.substr(groups[index]->begin, groups[index]->end - groups[index]->begin);
 }
 
-Regex::Regex(std::string_view pattern, RegexOptions options)
-    : code_(new Code), options_(options) {
+Regex::Regex(std::string_view pattern, RegexOptions options) : code_(new Code), options_(options) {
   uint32_t flags = PCRE2_UTF | PCRE2_UCP;
   if (options.dot_all) flags |= PCRE2_DOTALL;
   if (options.case_insensitive) flags |= PCRE2_CASELESS;

@@ -81,6 +81,8 @@ std::string_view trim(std::string_view text) {
   return text.substr(begin, end - begin);
 }
 
-bool is_blank(std::string_view text) { return trim(text).empty(); }
+bool is_blank(std::string_view text) {
+  return trim(text).empty();
+}
 
 }  // namespace orvane::text

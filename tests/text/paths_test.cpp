@@ -50,7 +50,7 @@ TEST_F(RelativePathTest, Table) {
       {"/proj/", "/proj", "."},
       {"/other/x.py", "/proj/sub", "../../other/x.py"},
       {"/proj/x.py", "/proj/sub/deep", "../../x.py"},
-      {"src/a.py", ".", "src/a.py"},            // against the working directory /tmp
+      {"src/a.py", ".", "src/a.py"},  // against the working directory /tmp
       {"/tmp/p/a.py", "p", "a.py"},
       {"../etc/x", "/tmp", "../etc/x"},
       {"/proj/./a/../b.py", "/proj//", "b.py"},

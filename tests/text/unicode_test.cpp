@@ -7,14 +7,10 @@ namespace {
 
 TEST(ToLowerTest, FullUnicodeMapping) {
   const std::pair<std::string, std::string> cases[] = {
-      {"ABC def", "abc def"},
-      {"ÉLEVÉ", "élevé"},
-      {"INCOHÉRENCE", "incohérence"},
-      {"ΟΔΟΣ", "οδος"},  // final sigma
-      {"ΣΑ", "σα"},
-      {"İ", "i̇"},  // U+0130 maps to two code points
-      {"ÆØÅ", "æøå"},
-      {"", ""},
+      {"ABC def", "abc def"}, {"ÉLEVÉ", "élevé"}, {"INCOHÉRENCE", "incohérence"},
+      {"ΟΔΟΣ", "οδος"},                    // final sigma
+      {"ΣΑ", "σα"},           {"İ", "i̇"},  // U+0130 maps to two code points
+      {"ÆØÅ", "æøå"},         {"", ""},
   };
   for (const auto& [input, expected] : cases) {
     EXPECT_EQ(to_lower(input), expected) << input;
@@ -26,11 +22,10 @@ TEST(ToLowerTest, FinalSigmaOnlyAtTheEndOfAWord) {
 }
 
 TEST(SpaceTest, MatchesThePythonWhiteSpaceSet) {
-  for (const char32_t c : {U' ', U'\t', U'\n', U'\v', U'\f', U'\r', char32_t{0x1C},
-                           char32_t{0x1F}, char32_t{0x85}, char32_t{0xA0}, char32_t{0x1680},
-                           char32_t{0x2000}, char32_t{0x200A}, char32_t{0x2028},
-                           char32_t{0x2029}, char32_t{0x202F}, char32_t{0x205F},
-                           char32_t{0x3000}}) {
+  for (const char32_t c :
+       {U' ', U'\t', U'\n', U'\v', U'\f', U'\r', char32_t{0x1C}, char32_t{0x1F}, char32_t{0x85},
+        char32_t{0xA0}, char32_t{0x1680}, char32_t{0x2000}, char32_t{0x200A}, char32_t{0x2028},
+        char32_t{0x2029}, char32_t{0x202F}, char32_t{0x205F}, char32_t{0x3000}}) {
     EXPECT_TRUE(is_space(c)) << static_cast<unsigned>(c);
   }
   for (const char32_t c : {U'a', char32_t{0x08}, char32_t{0x200B}, char32_t{0xFEFF},
