@@ -4,10 +4,10 @@
 // validation, JSON writing and its JSON schema:
 //
 //   struct Finding {
-//     std::string file;
-//     std::optional<std::int64_t> line;      // optional: absent (null) by default
+//     std::string file{};
+//     std::optional<std::int64_t> line{};    // optional: absent (null) by default
 //     double score = 0.0;                    // the member initializer is the default
-//     std::vector<std::string> tags;         // a fresh empty list in every record
+//     std::vector<std::string> tags{};       // a fresh empty list in every record
 //
 //     static auto fields() {
 //       using record::field;
@@ -23,7 +23,8 @@
 // then a missing key leaves the value that the member's initializer gave, evaluated afresh for
 // each record, which serves both as default value and as default factory. Bounds are inclusive
 // and apply to numeric fields (and optional numeric fields when present). Field kinds: see
-// record_kinds.hpp; a nested record is a field kind too.
+// record_kinds.hpp; a nested record is a field kind too. Give every member an initializer ({} at
+// least) so that designated initializers (Finding{.file = "a.cpp"}) leave no member without one.
 //
 // record::from_json<R>(json) throws ValidationError listing every offending field and produces no
 // record; keys the declaration does not name are ignored (a model's answer may carry extra keys).

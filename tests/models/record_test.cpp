@@ -35,18 +35,18 @@ struct Point {
 
 // One field of every kind the facility supports.
 struct Sample {
-  std::string name;
+  std::string name{};
   bool active = false;
   int count = 3;
   std::int64_t big = 0;
   double ratio = 0.5;
   Colour colour = Colour::DARK_BLUE;
-  std::optional<int> level;
-  std::optional<Colour> tint;
-  std::optional<Point> origin;
-  std::vector<Point> points;
-  std::vector<std::string> tags;
-  Point corner;
+  std::optional<int> level{};
+  std::optional<Colour> tint{};
+  std::optional<Point> origin{};
+  std::vector<Point> points{};
+  std::vector<std::string> tags{};
+  Point corner{};
 
   bool operator==(const Sample&) const = default;
 
