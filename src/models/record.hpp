@@ -25,6 +25,7 @@
 // and apply to numeric fields (and optional numeric fields when present). Field kinds: see
 // record_kinds.hpp; a nested record is a field kind too. Give every member an initializer ({} at
 // least) so that designated initializers (Finding{.file = "a.cpp"}) leave no member without one.
+// Names and descriptions are held as views: pass string literals.
 //
 // record::from_json<R>(json) throws ValidationError listing every offending field and produces no
 // record; keys the declaration does not name are ignored (a model's answer may carry extra keys).
