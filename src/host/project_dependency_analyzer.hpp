@@ -67,7 +67,8 @@ class ProjectDependencyAnalyzer final : public DependencyAnalyzer {
                                                      const std::string& language) const override;
 
   // Files importing `file_path` directly (depth 1) or through others, up to `max_depth`: each
-  // file once, at its smallest depth, in scan order within a depth; never `file_path` itself.
+  // file once, at its smallest depth, never `file_path` itself. Within a depth, files come in
+  // breadth-first order: the importers of each file of the depth before, in scan order.
   // Empty for a file nobody imports, a file not in the graph, or a `max_depth` below 1.
   DependentsByDepth get_dependents(const std::string& file_path, int max_depth) const override;
 
