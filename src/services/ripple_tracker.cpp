@@ -5,6 +5,7 @@
 #include <array>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "text/unicode.hpp"
 #include "text/utf8.hpp"
@@ -51,13 +52,20 @@ std::string sha256_prefix_upper(std::string_view key, std::size_t hex_digits) {
   return out;
 }
 
-// Rank of a severity word; smaller is more severe. Words outside the table get `unknown`.
-int severity_rank(std::string_view severity, int unknown) {
-  constexpr std::array<std::string_view, 4> kOrder = {"critical", "high", "medium", "low"};
-  for (std::size_t rank = 0; rank < kOrder.size(); ++rank) {
-    if (kOrder[rank] == severity) return static_cast<int>(rank);
+// Smaller is more severe; used only to filter the registry.
+constexpr std::array<std::pair<std::string_view, int>, 4> severity_order = {{
+    {"critical", 0},
+    {"high", 1},
+    {"medium", 2},
+    {"low", 3},
+}};
+
+// The rank of `severity` in severity_order (an exact match), or `unknown_rank`.
+int rank_of(std::string_view severity, int unknown_rank) {
+  for (const auto& [word, rank] : severity_order) {
+    if (word == severity) return rank;
   }
-  return unknown;
+  return unknown_rank;
 }
 
 // The list of `report` under `severity`, writable or not depending on `Report`.
@@ -228,10 +236,10 @@ ImpactReport RippleTracker::generate_impact_report(std::span<FileAnalysis> analy
 }
 
 std::vector<BugPtr> RippleTracker::get_bugs_by_severity(std::string_view min_severity) const {
-  const int threshold = severity_rank(min_severity, 2);
+  const int threshold = rank_of(min_severity, 2);  // an unknown threshold acts as "medium"
   std::vector<BugPtr> kept;
   for (const BugPtr& bug : bugs_registry_.records()) {
-    if (severity_rank(bug->severity, 3) <= threshold) kept.push_back(bug);
+    if (rank_of(bug->severity, 3) <= threshold) kept.push_back(bug);  // unknown: as "low"
   }
   return kept;
 }

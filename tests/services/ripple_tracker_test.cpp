@@ -349,6 +349,18 @@ TEST_F(RippleTrackerTest, UnknownSeverityFailsAfterExtractingEverythingAndImpact
   EXPECT_TRUE(analyses[1].bugs[0]->impacted_files.empty());
 }
 
+TEST_F(RippleTrackerTest, ExtractionFailureEndsTheReportAtThatAnalysis) {
+  std::vector<FileAnalysis> analyses = {analysis_of("a.py", {}, {"risque"}, {}),
+                                        analysis_of("b.py", {}, {"bad \xFF"}, {}),
+                                        analysis_of("c.py", {}, {"jamais vu"}, {})};
+  EXPECT_THROW(tracker.generate_impact_report(analyses), std::invalid_argument);
+  EXPECT_EQ(analyses[0].bugs.size(), 1u);
+  EXPECT_TRUE(analyses[1].bugs.empty());
+  EXPECT_TRUE(analyses[2].bugs.empty());
+  EXPECT_EQ(tracker.get_all_bugs().size(), 1u);
+  EXPECT_TRUE(graph->calls.empty());  // no impact is computed before every extraction is done
+}
+
 TEST_F(RippleTrackerTest, RerunningTheReportReplacesRecordsEverywhere) {
   std::vector<FileAnalysis> analyses = {analysis_of("a.py", {}, {"risque"}, {})};
   tracker.generate_impact_report(analyses);
