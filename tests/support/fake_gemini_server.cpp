@@ -5,6 +5,7 @@
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
 
+#include <array>
 #include <boost/asio/co_spawn.hpp>
 #include <boost/asio/detached.hpp>
 #include <boost/asio/ip/tcp.hpp>
@@ -14,7 +15,6 @@
 #include <boost/asio/write.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/http.hpp>
-#include <array>
 #include <deque>
 #include <functional>
 #include <stdexcept>
@@ -118,7 +118,9 @@ std::string RecordedRequest::header(std::string_view name) const {
   return {};
 }
 
-Json RecordedRequest::json() const { return Json::parse(body); }
+Json RecordedRequest::json() const {
+  return Json::parse(body);
+}
 
 std::string RecordedRequest::prompt() const {
   return json().at("contents").at(0).at("parts").at(0).at("text").get<std::string>();
@@ -286,22 +288,30 @@ FakeGeminiServer::~FakeGeminiServer() {
   for (const auto& close : state_->closers) close();
 }
 
-unsigned short FakeGeminiServer::port() const { return state_->acceptor.local_endpoint().port(); }
+unsigned short FakeGeminiServer::port() const {
+  return state_->acceptor.local_endpoint().port();
+}
 
 std::string FakeGeminiServer::base_url() const {
   return (state_->tls ? "https://localhost:" : "http://127.0.0.1:") + std::to_string(port());
 }
 
-void FakeGeminiServer::script(ScriptedReply reply) { state_->script.push_back(std::move(reply)); }
+void FakeGeminiServer::script(ScriptedReply reply) {
+  state_->script.push_back(std::move(reply));
+}
 
 void FakeGeminiServer::set_responder(
     std::function<ScriptedReply(const RecordedRequest&)> responder) {
   state_->responder = std::move(responder);
 }
 
-const std::vector<RecordedRequest>& FakeGeminiServer::requests() const { return state_->requests; }
+const std::vector<RecordedRequest>& FakeGeminiServer::requests() const {
+  return state_->requests;
+}
 
-std::size_t FakeGeminiServer::connections_accepted() const { return state_->accepted; }
+std::size_t FakeGeminiServer::connections_accepted() const {
+  return state_->accepted;
+}
 
 std::size_t FakeGeminiServer::connections_closed_by_client() const {
   return state_->closed_by_client;

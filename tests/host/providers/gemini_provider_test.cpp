@@ -31,12 +31,14 @@ Json retry_info(std::string delay) {
 }
 
 Json daily_quota() {
-  return Json::array({Json{{"@type", "type.googleapis.com/google.rpc.QuotaFailure"},
-                           {"violations", Json::array({Json{
-                                              {"quotaId", "GenerateRequestsPerDayPerProject"}}})}}});
+  return Json::array(
+      {Json{{"@type", "type.googleapis.com/google.rpc.QuotaFailure"},
+            {"violations", Json::array({Json{{"quotaId", "GenerateRequestsPerDayPerProject"}}})}}});
 }
 
-ScriptedReply never_answer() { return ScriptedReply{.kind = ScriptedReply::Kind::never_answer}; }
+ScriptedReply never_answer() {
+  return ScriptedReply{.kind = ScriptedReply::Kind::never_answer};
+}
 ScriptedReply reset_mid_answer() {
   return ScriptedReply{.kind = ScriptedReply::Kind::reset_mid_answer};
 }
@@ -48,9 +50,8 @@ class GeminiProviderTest : public ::testing::Test {
     settings.api_key = kKey;
     settings.model = "gemini-test";
     settings.timeout_seconds = 5;
-    settings.retry = {.max_retries = 3,
-                      .initial_delay = milliseconds(5),
-                      .max_delay = milliseconds(20)};
+    settings.retry = {
+        .max_retries = 3, .initial_delay = milliseconds(5), .max_delay = milliseconds(20)};
     settings.base_url = server.base_url();
     return settings;
   }
@@ -93,11 +94,12 @@ TEST_F(GeminiProviderTest, PlainCallSendsThePromptWithTheKeyInAHeader) {
   EXPECT_EQ(request.header("content-type"), "application/json");
   EXPECT_EQ(request.header("host"), "127.0.0.1:" + std::to_string(server.port()));
   const auto body = request.json();
-  EXPECT_EQ(body.dump(), Json({{"contents", Json::array({Json{
-                                                {"role", "user"},
-                                                {"parts", Json::array({Json{
-                                                              {"text", "Analyse « ceci »"}}})}}})}})
-                             .dump());
+  EXPECT_EQ(
+      body.dump(),
+      Json({{"contents",
+             Json::array({Json{{"role", "user"},
+                               {"parts", Json::array({Json{{"text", "Analyse « ceci »"}}})}}})}})
+          .dump());
 }
 
 TEST_F(GeminiProviderTest, ThinkingAsksForThoughtsAndReturnsThemBesideTheAnswer) {
@@ -170,13 +172,21 @@ TEST_F(GeminiProviderTest, RetriesTransientFailuresOnly) {
         orvane::testing::text_reply("ok")},
        3,
        ""},
-      {"a reset mid-answer then success", {reset_mid_answer(), orvane::testing::text_reply("ok")},
-       2, ""},
-      {"400", {orvane::testing::error_reply(400, "INVALID_ARGUMENT", "API key not valid.")}, 1,
+      {"a reset mid-answer then success",
+       {reset_mid_answer(), orvane::testing::text_reply("ok")},
+       2,
+       ""},
+      {"400",
+       {orvane::testing::error_reply(400, "INVALID_ARGUMENT", "API key not valid.")},
+       1,
        "Gemini a répondu HTTP 400 INVALID_ARGUMENT : API key not valid."},
-      {"403", {orvane::testing::error_reply(403, "PERMISSION_DENIED", "Permission denied.")}, 1,
+      {"403",
+       {orvane::testing::error_reply(403, "PERMISSION_DENIED", "Permission denied.")},
+       1,
        "Gemini a répondu HTTP 403 PERMISSION_DENIED : Permission denied."},
-      {"404", {orvane::testing::error_reply(404, "NOT_FOUND", "models/x is not found.")}, 1,
+      {"404",
+       {orvane::testing::error_reply(404, "NOT_FOUND", "models/x is not found.")},
+       1,
        "Gemini a répondu HTTP 404 NOT_FOUND : models/x is not found."},
       {"per-day quota 429",
        {orvane::testing::error_reply(429, "RESOURCE_EXHAUSTED", "Quota exceeded.", daily_quota())},
@@ -188,18 +198,25 @@ TEST_F(GeminiProviderTest, RetriesTransientFailuresOnly) {
         orvane::testing::error_reply(500, "INTERNAL", "boom"),
         orvane::testing::error_reply(500, "INTERNAL", "boom"),
         orvane::testing::error_reply(500, "INTERNAL", "boom")},
-       4, "Gemini a répondu HTTP 500 INTERNAL : boom (4 tentatives)"},
-      {"a body that is not JSON", {ScriptedReply{.status = 200, .body = "<html>oops</html>"}}, 1,
+       4,
+       "Gemini a répondu HTTP 500 INTERNAL : boom (4 tentatives)"},
+      {"a body that is not JSON",
+       {ScriptedReply{.status = 200, .body = "<html>oops</html>"}},
+       1,
        "La réponse de Gemini n'est pas du JSON valide : « <html>oops</html> »"},
-      {"an answer cut with no text", {orvane::testing::answer_reply(Json::array(), "MAX_TOKENS")},
-       1, "Gemini n'a renvoyé aucun texte (finishReason : MAX_TOKENS)"},
+      {"an answer cut with no text",
+       {orvane::testing::answer_reply(Json::array(), "MAX_TOKENS")},
+       1,
+       "Gemini n'a renvoyé aucun texte (finishReason : MAX_TOKENS)"},
       {"a blocked prompt",
-       {ScriptedReply{.status = 200, .body = R"({"promptFeedback":{"blockReason":"SAFETY"}})"}}, 1,
+       {ScriptedReply{.status = 200, .body = R"({"promptFeedback":{"blockReason":"SAFETY"}})"}},
+       1,
        "Gemini a bloqué la demande (blockReason : SAFETY)"},
       {"a key echoed by the server",
        {orvane::testing::error_reply(400, "INVALID_ARGUMENT",
                                      std::string("API key ") + kKey + " not valid.")},
-       1, "Gemini a répondu HTTP 400 INVALID_ARGUMENT : API key *** not valid."},
+       1,
+       "Gemini a répondu HTTP 400 INVALID_ARGUMENT : API key *** not valid."},
   };
   for (const auto& test : cases) {
     SCOPED_TRACE(test.name);
@@ -219,8 +236,8 @@ TEST_F(GeminiProviderTest, RetriesTransientFailuresOnly) {
 
 TEST_F(GeminiProviderTest, WaitsAtLeastTheDelayTheServerAsksFor) {
   GeminiProvider provider(settings());
-  server.script(orvane::testing::error_reply(429, "RESOURCE_EXHAUSTED", "slow down",
-                                             retry_info("0.3s")));
+  server.script(
+      orvane::testing::error_reply(429, "RESOURCE_EXHAUSTED", "slow down", retry_info("0.3s")));
   server.script(orvane::testing::text_reply("ok"));
   EXPECT_EQ(run(provider.generate_content_with_retry("p")), "ok");
   ASSERT_EQ(server.requests().size(), 2u);
@@ -231,8 +248,8 @@ TEST_F(GeminiProviderTest, GivesUpAtOnceWhenTheServerAsksToWaitPastTheTimeOut) {
   auto config = settings();
   config.timeout_seconds = 2;
   GeminiProvider provider(config);
-  server.script(orvane::testing::error_reply(429, "RESOURCE_EXHAUSTED", "slow down",
-                                             retry_info("60s")));
+  server.script(
+      orvane::testing::error_reply(429, "RESOURCE_EXHAUSTED", "slow down", retry_info("60s")));
   const auto started = Clock::now();
   EXPECT_EQ(failure_of(provider.generate_content_with_retry("p")),
             "Gemini a répondu HTTP 429 RESOURCE_EXHAUSTED : slow down ; Gemini n'a pas répondu "
@@ -311,7 +328,8 @@ TEST_F(GeminiProviderTest, CancellationClosesTheConnectionAndPropagates) {
 
 TEST_F(GeminiProviderTest, SequentialCallsShareOneConnection) {
   GeminiProvider provider(settings());
-  for (int call = 0; call < 3; ++call) EXPECT_EQ(run(provider.generate_content_with_retry("p")), "ok");
+  for (int call = 0; call < 3; ++call)
+    EXPECT_EQ(run(provider.generate_content_with_retry("p")), "ok");
   EXPECT_EQ(server.connections_accepted(), 1u);
 }
 
@@ -322,8 +340,9 @@ TEST_F(GeminiProviderTest, FiftyConcurrentCallsEachGetTheirOwnAnswer) {
   });
   std::vector<std::future<std::string>> answers;
   for (int call = 0; call < 50; ++call)
-    answers.push_back(asio::co_spawn(
-        io, provider.generate_content_with_retry("appel " + std::to_string(call)), asio::use_future));
+    answers.push_back(
+        asio::co_spawn(io, provider.generate_content_with_retry("appel " + std::to_string(call)),
+                       asio::use_future));
   orvane::testing::run_until(io, [&] {
     return std::all_of(answers.begin(), answers.end(), [](auto& answer) {
       return answer.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
@@ -352,11 +371,15 @@ TEST_F(GeminiProviderTest, FactoryMakesTheProviderAndChecksItsSettings) {
   EXPECT_EQ(run(provider->generate_content_with_retry("p")), "ok");
   const std::pair<std::string, std::function<void()>> rejected[] = {
       {"base_url:",
-       [] { create_ai_provider("gemini", kKey, "m", 5, 0, {"http://example.com", ""}); }},
+       [] {
+         create_ai_provider("gemini", kKey, "m", 5, 0, {"http://example.com", ""});
+       }},
       {"model:", [] { create_ai_provider("gemini", kKey, "a/b", 5, 0); }},
       {"timeout_seconds:", [] { create_ai_provider("gemini", kKey, "m", 0, 0); }},
       {"ca_file:",
-       [] { create_ai_provider("gemini", kKey, "m", 5, 0, {"", "/nonexistent/ca.pem"}); }},
+       [] {
+         create_ai_provider("gemini", kKey, "m", 5, 0, {"", "/nonexistent/ca.pem"});
+       }},
       {"(known providers: gemini, offline)", [] { create_ai_provider("other", kKey, "m", 5, 0); }},
   };
   for (const auto& [words, make] : rejected) {

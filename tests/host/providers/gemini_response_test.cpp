@@ -50,8 +50,9 @@ TEST(ParseAnswer, CollectsCodeAndItsOutcome) {
   EXPECT_EQ(map.dump(), Json({{"text", "Je compte. Fini."},
                               {"executable_code", "print(1)\n1/0"},
                               {"code_output", "1\nZeroDivisionError\n"},
-                              {"error", "Le code exécuté par Gemini a échoué (OUTCOME_FAILED) : "
-                                        "ZeroDivisionError"}})
+                              {"error",
+                               "Le code exécuté par Gemini a échoué (OUTCOME_FAILED) : "
+                               "ZeroDivisionError"}})
                             .dump());
 }
 
@@ -113,7 +114,8 @@ TEST(RequireUsable, RefusesAnswersStoppedWithNothingToUse) {
 TEST(ParseStructuredText, ParsesJsonAndNamesTheProblemOtherwise) {
   EXPECT_EQ(parse_structured_text(R"({"objective": "x"})")["objective"], "x");
   const auto failure = failure_of([] { parse_structured_text("Voici le JSON : {"); });
-  EXPECT_TRUE(failure.starts_with("La réponse structurée de Gemini n'est pas du JSON valide (")) << failure;
+  EXPECT_TRUE(failure.starts_with("La réponse structurée de Gemini n'est pas du JSON valide ("))
+      << failure;
   EXPECT_TRUE(failure.ends_with("« Voici le JSON : { »")) << failure;
 }
 
@@ -157,8 +159,8 @@ TEST(ParseApiError, FallsBackToTheReasonAndRetryAfterForForeignBodies) {
 TEST(ParseDuration, ReadsProtobufDurations) {
   const std::pair<std::string, std::optional<milliseconds>> cases[] = {
       {"10s", milliseconds(10000)}, {"0.25s", milliseconds(250)}, {"1.0001s", milliseconds(1001)},
-      {"0s", milliseconds(0)},      {"10", std::nullopt},          {"-1s", std::nullopt},
-      {"s", std::nullopt},          {"1.5ms", std::nullopt},       {"", std::nullopt},
+      {"0s", milliseconds(0)},      {"10", std::nullopt},         {"-1s", std::nullopt},
+      {"s", std::nullopt},          {"1.5ms", std::nullopt},      {"", std::nullopt},
   };
   for (const auto& [text, expected] : cases) {
     SCOPED_TRACE(text);

@@ -16,16 +16,15 @@ TEST(RetryPolicy, RetriesTransientStatusesOnly) {
 }
 
 TEST(RetryPolicy, DrawsFullJitterUnderADoublingCappedCeiling) {
-  const RetrySettings settings{.max_retries = 10,
-                               .initial_delay = milliseconds(100),
-                               .max_delay = milliseconds(1000)};
+  const RetrySettings settings{
+      .max_retries = 10, .initial_delay = milliseconds(100), .max_delay = milliseconds(1000)};
   struct Case {
     int retry;
     double draw;
     milliseconds expected;
   };
   const Case cases[] = {
-      {0, 1.0, milliseconds(100)}, {1, 1.0, milliseconds(200)}, {2, 0.5, milliseconds(200)},
+      {0, 1.0, milliseconds(100)}, {1, 1.0, milliseconds(200)},  {2, 0.5, milliseconds(200)},
       {3, 1.0, milliseconds(800)}, {4, 1.0, milliseconds(1000)}, {500, 1.0, milliseconds(1000)},
       {3, 0.0, milliseconds(0)},
   };
