@@ -1,4 +1,5 @@
-#include "support/fake_gemini_server.hpp"
+// A relative include: the benchmark of the provider compiles this file in.
+#include "fake_gemini_server.hpp"
 
 #include <openssl/evp.h>
 #include <openssl/pem.h>
