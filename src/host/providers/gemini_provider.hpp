@@ -1,7 +1,8 @@
 #pragma once
 // GeminiProvider: the four model calls over Gemini's REST API (v1beta generateContent).
 //
-// The key travels in the x-goog-api-key header only and is scrubbed from every message. Failed
+// The key travels in the x-goog-api-key header only and is scrubbed from every message (keys
+// shorter than 6 characters excepted). Failed
 // attempts are retried as retry_policy.hpp says; the whole call, waits included, ends within
 // `timeout_seconds` (else std::runtime_error saying so). Other failures are std::runtime_error
 // with a French message: the HTTP status with Gemini's status and message, a blocked prompt, an
@@ -55,6 +56,7 @@ class GeminiProvider final : public AIProvider {
   boost::asio::awaitable<gemini::ModelAnswer> call(gemini::CallKind kind, std::string prompt,
                                                    Json schema);
   std::string scrubbed(std::string message) const;
+  std::string seconds_text() const;
   std::string timeout_text() const;
 
   std::string api_key_;

@@ -252,8 +252,8 @@ TEST_F(GeminiProviderTest, GivesUpAtOnceWhenTheServerAsksToWaitPastTheTimeOut) {
       orvane::testing::error_reply(429, "RESOURCE_EXHAUSTED", "slow down", retry_info("60s")));
   const auto started = Clock::now();
   EXPECT_EQ(failure_of(provider.generate_content_with_retry("p")),
-            "Gemini a répondu HTTP 429 RESOURCE_EXHAUSTED : slow down ; Gemini n'a pas répondu "
-            "dans le délai de 2 s pour réessayer");
+            "Gemini a répondu HTTP 429 RESOURCE_EXHAUSTED : slow down ; le délai de 2 s ne "
+            "laisse pas le temps de réessayer");
   EXPECT_LT(Clock::now() - started, milliseconds(1500));
   EXPECT_EQ(server.requests().size(), 1u);
 }
