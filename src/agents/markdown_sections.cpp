@@ -32,10 +32,8 @@ std::vector<std::string> plain_lines(std::string_view section) {
   return lines;
 }
 
-}  // namespace
-
-std::string extract_section(std::string_view text, std::string_view start_marker,
-                            std::optional<std::string_view> end_marker) {
+std::string section_pattern_text(std::string_view start_marker,
+                                 std::optional<std::string_view> end_marker) {
   std::string pattern = "## ";
   pattern += start_marker;
   if (end_marker && !end_marker->empty()) {
@@ -45,15 +43,24 @@ std::string extract_section(std::string_view text, std::string_view start_marker
   } else {
     pattern += "[^\n]*\n(.*?)$";
   }
-  const text::Regex section(pattern, {.dot_all = true, .case_insensitive = true});
-  const std::optional<text::RegexMatch> match = section.find(text);
+  return pattern;
+}
+
+}  // namespace
+
+SectionPattern::SectionPattern(std::string_view start_marker,
+                               std::optional<std::string_view> end_marker)
+    : regex_(section_pattern_text(start_marker, end_marker),
+             {.dot_all = true, .case_insensitive = true}) {}
+
+std::string SectionPattern::extract(std::string_view text) const {
+  const std::optional<text::RegexMatch> match = regex_.find(text);
   if (!match) return {};
   return std::string(text::trim(match->group(text, 1)));
 }
 
-std::vector<std::string> extract_list_items(std::string_view text, std::string_view start_marker,
-                                            std::optional<std::string_view> end_marker) {
-  const std::string section = extract_section(text, start_marker, end_marker);
+std::vector<std::string> SectionPattern::list_items(std::string_view text) const {
+  const std::string section = extract(text);
   if (section.empty()) return {};
 
   static const text::Regex bulleted(R"(^[-*+]\s+(.+)$)", {.multi_line = true});
@@ -69,6 +76,16 @@ std::vector<std::string> extract_list_items(std::string_view text, std::string_v
     if (!trimmed.empty()) items.emplace_back(trimmed);
   }
   return items;
+}
+
+std::string extract_section(std::string_view text, std::string_view start_marker,
+                            std::optional<std::string_view> end_marker) {
+  return SectionPattern(start_marker, end_marker).extract(text);
+}
+
+std::vector<std::string> extract_list_items(std::string_view text, std::string_view start_marker,
+                                            std::optional<std::string_view> end_marker) {
+  return SectionPattern(start_marker, end_marker).list_items(text);
 }
 
 }  // namespace orvane::markdown_sections

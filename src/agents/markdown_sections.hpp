@@ -11,7 +11,23 @@
 #include <string_view>
 #include <vector>
 
+#include "text/regex.hpp"
+
 namespace orvane::markdown_sections {
+
+// One section's compiled pattern, for cutting many answers with the same markers. Immutable;
+// may be shared between threads.
+class SectionPattern {
+ public:
+  SectionPattern(std::string_view start_marker, std::optional<std::string_view> end_marker);
+
+  // See extract_section and extract_list_items below.
+  std::string extract(std::string_view text) const;
+  std::vector<std::string> list_items(std::string_view text) const;
+
+ private:
+  text::Regex regex_;
+};
 
 // The body of the first section whose heading holds "## " + `start_marker` (any letter case),
 // up to the first later "## " + `end_marker`, or to the end of the text when that never comes

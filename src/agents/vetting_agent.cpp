@@ -124,6 +124,22 @@ void append_reported_inconsistencies(std::string_view relations_section,
   }
 }
 
+// The sections analyze_file cuts from every answer, compiled once: the same patterns as
+// _extract_section and _extract_list_items build for these markers.
+struct AnswerSections {
+  markdown_sections::SectionPattern objective{"Objectif", "Points forts"};
+  markdown_sections::SectionPattern strengths{"Points forts", "Relations"};
+  markdown_sections::SectionPattern relations{"Relations", "Risques"};
+  markdown_sections::SectionPattern strengths_up_to_risks{"Points forts", "Risques"};
+  markdown_sections::SectionPattern risks{"Risques", "Suggestions"};
+  markdown_sections::SectionPattern suggestions{"Suggestions", std::nullopt};
+};
+
+const AnswerSections& answer_sections() {
+  static const AnswerSections sections;
+  return sections;
+}
+
 boost::asio::awaitable<std::string> code_block_from(
     std::shared_ptr<AnalysisCodeGenerator> generator, std::string source, std::string language) {
   const std::optional<std::string> analysis_code = co_await generator->generate_analysis_code(
@@ -232,16 +248,15 @@ boost::asio::awaitable<FileAnalysis> VettingAgent::analyze_file_steps(std::strin
       relative_path, language, dependencies_info, web_docs, generated_code_info, content);
   std::string analysis_text = co_await _call_gemini_with_retry(std::move(prompt));
 
-  std::string objective = _extract_section(analysis_text, "Objectif", "Points forts");
-  std::vector<std::string> strengths =
-      _extract_list_items(analysis_text, "Points forts", "Relations");
-  const std::string relations_section = _extract_section(analysis_text, "Relations", "Risques");
+  const AnswerSections& sections = answer_sections();
+  std::string objective = sections.objective.extract(analysis_text);
+  std::vector<std::string> strengths = sections.strengths.list_items(analysis_text);
+  const std::string relations_section = sections.relations.extract(analysis_text);
   if (relations_section.empty()) {
-    strengths = _extract_list_items(analysis_text, "Points forts", "Risques");
+    strengths = sections.strengths_up_to_risks.list_items(analysis_text);
   }
-  std::vector<std::string> risks = _extract_list_items(analysis_text, "Risques", "Suggestions");
-  std::vector<std::string> suggestions =
-      _extract_list_items(analysis_text, "Suggestions", std::nullopt);
+  std::vector<std::string> risks = sections.risks.list_items(analysis_text);
+  std::vector<std::string> suggestions = sections.suggestions.list_items(analysis_text);
   if (!relations_section.empty()) {
     append_reported_inconsistencies(relations_section, inconsistencies);
   }
