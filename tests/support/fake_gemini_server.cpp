@@ -217,7 +217,7 @@ asio::awaitable<void> serve(std::shared_ptr<State> state, Stream& stream) {
     response.body() = std::move(reply.body);
     response.prepare_payload();
     co_await http::async_write(stream, response, asio::redirect_error(asio::use_awaitable, ec));
-    if (ec || !response.keep_alive()) co_return;
+    if (ec || !response.keep_alive() || reply.close_after_answer) co_return;
   }
 }
 

@@ -35,6 +35,8 @@ struct ScriptedReply {
   unsigned status = 200;
   std::vector<std::pair<std::string, std::string>> headers = {};
   std::string body = {};
+  // Close the connection right after answering, without announcing it (an idle time-out).
+  bool close_after_answer = false;
 };
 
 // A 200 reply with one candidate holding `parts` and `finish_reason`.

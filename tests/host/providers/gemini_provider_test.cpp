@@ -333,6 +333,22 @@ TEST_F(GeminiProviderTest, SequentialCallsShareOneConnection) {
   EXPECT_EQ(server.connections_accepted(), 1u);
 }
 
+TEST_F(GeminiProviderTest, AKeptConnectionTheServerClosedIsReplacedWithoutARetry) {
+  auto config = settings();
+  config.retry.max_retries = 0;
+  GeminiProvider provider(config);
+  auto first = orvane::testing::text_reply("premier");
+  first.close_after_answer = true;
+  server.script(first);
+  server.script(orvane::testing::text_reply("second"));
+  EXPECT_EQ(run(provider.generate_content_with_retry("p")), "premier");
+  // Let the server's close reach the client's kept connection.
+  io.run_for(milliseconds(50));
+  EXPECT_EQ(run(provider.generate_content_with_retry("p")), "second");
+  EXPECT_EQ(server.connections_accepted(), 2u);
+  EXPECT_EQ(server.requests().size(), 2u);
+}
+
 TEST_F(GeminiProviderTest, FiftyConcurrentCallsEachGetTheirOwnAnswer) {
   GeminiProvider provider(settings());
   server.set_responder([](const orvane::testing::RecordedRequest& request) {
