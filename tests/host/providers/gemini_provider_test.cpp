@@ -333,6 +333,22 @@ TEST_F(GeminiProviderTest, SequentialCallsShareOneConnection) {
   EXPECT_EQ(server.connections_accepted(), 1u);
 }
 
+TEST_F(GeminiProviderTest, AnUnreachableServerIsRetriedThenReported) {
+  std::string unreachable;
+  std::string port;
+  {
+    const FakeGeminiServer gone(io.get_executor());
+    unreachable = gone.base_url();
+    port = std::to_string(gone.port());
+  }
+  auto config = settings();
+  config.base_url = unreachable;
+  GeminiProvider provider(config);
+  EXPECT_EQ(
+      failure_of(provider.generate_content_with_retry("p")),
+      "Impossible de se connecter à 127.0.0.1:" + port + " : Connection refused (4 tentatives)");
+}
+
 TEST_F(GeminiProviderTest, AKeptConnectionTheServerClosedIsReplacedWithoutARetry) {
   auto config = settings();
   config.retry.max_retries = 0;
