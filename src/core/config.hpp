@@ -20,7 +20,7 @@ struct AnalysisConfig {
   // Passed unchanged to create_ai_provider.
   std::string ai_provider = "gemini";
   std::string ai_api_key;
-  std::string ai_model = "gemini-2.5-flash";
+  std::string ai_model = "gemini-3.5-flash";
   double timeout_seconds = 120.0;
   int max_retries = 3;
 

@@ -1,7 +1,9 @@
 #pragma once
 // create_ai_provider: makes the provider named in the configuration.
 //
-// Known names: "offline" (every call fails with an explanation; for runs without a model).
+// Known names: "gemini" (GeminiProvider: Gemini's REST API; `endpoint` overrides its base URL
+// and CA file) and "offline" (every call fails with an explanation; for runs without a model).
+// Invalid settings throw std::invalid_argument naming the setting.
 // An unknown name throws std::invalid_argument listing the known names. The caller owns the
 // result. Nothing is contacted at construction.
 
