@@ -9,9 +9,8 @@
 #include "host/providers/gemini_provider.hpp"
 #include "host/providers/gemini_response.hpp"
 
-// The benchmark programs link only the product's libraries; the test server is compiled in.
-#include "../tests/support/fake_gemini_server.cpp"
-#include "../tests/support/run_awaitable.hpp"
+#include "support/fake_gemini_server.hpp"
+#include "support/run_awaitable.hpp"
 
 namespace {
 

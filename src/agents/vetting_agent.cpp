@@ -1,12 +1,5 @@
 #include "agents/vetting_agent.hpp"
 
-// GCC 12 with light optimisation pairs Asio's coroutine frame allocation (std::aligned_alloc in
-// its recycling allocator) with the frame's own operator delete and reports a mismatch that is
-// not there: the frame's operator delete hands the block back to the same allocator.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-
 #include <array>
 #include <utility>
 

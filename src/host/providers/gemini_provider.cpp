@@ -1,11 +1,5 @@
 #include "host/providers/gemini_provider.hpp"
 
-// GCC 12 at -O1 with the sanitizers takes the sized delete of Asio's coroutine frames for a
-// mismatch with their allocation; the frames are allocated and freed by the same class.
-#if defined(__GNUC__) && !defined(__clang__) && __GNUC__ == 12
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-
 #include <boost/asio/steady_timer.hpp>
 #include <boost/asio/this_coro.hpp>
 #include <boost/asio/use_awaitable.hpp>
