@@ -58,6 +58,26 @@ struct MatchFlags {
   bool not_empty_at_start = false;
   // Match only at the start offset.
   bool anchored = false;
+  // The caller guarantees that the subject is well-formed UTF-8 (for example, it already passed
+  // a match or `is_valid_utf8`), so the per-call validation of the remaining subject is skipped.
+  bool subject_is_valid_utf8 = false;
+};
+
+class Regex;
+
+// Match data reused across calls of `Regex::find_span` on one Regex, so that a loop over the
+// matches of a long subject allocates once. Owned by one caller; not shareable between threads.
+class RegexScratch {
+ public:
+  explicit RegexScratch(const Regex& regex);
+
+ private:
+  friend class Regex;
+  struct Data;
+  struct DataDeleter {
+    void operator()(Data* data) const;
+  };
+  std::unique_ptr<Data, DataDeleter> data_;
 };
 
 class Regex {
@@ -70,9 +90,15 @@ class Regex {
   std::optional<RegexMatch> find(std::string_view subject, std::size_t start = 0,
                                  MatchFlags flags = {}) const;
 
+  // Like `find`, but only the span of the whole match, computed in `scratch` (REQUIRES: made
+  // for this Regex). Throws RegexLimitError when a limit is hit.
+  std::optional<RegexMatch::Span> find_span(std::string_view subject, std::size_t start,
+                                            MatchFlags flags, RegexScratch& scratch) const;
+
   std::size_t group_count() const { return group_count_; }
 
  private:
+  friend class RegexScratch;
   struct Code;
   struct CodeDeleter {
     void operator()(Code* code) const;
