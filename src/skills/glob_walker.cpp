@@ -291,10 +291,11 @@ class Walk {
     if (name == "..") {
       std::string text = child_text(directory.text, name);
       if (last) return emit(text, -1, {}, false, directory.confined);
+      // A parent outside the roots is not opened, but a literal path may lead back inside.
       const Directory parent = open_through(opener_, std::move(text));
-      if (!parent.fd.valid()) return true;
       return select(index + 1, parent, nullptr);
     }
+    if (!directory.fd.valid()) return select_literal_by_text(index, directory, last);
     struct stat info {};
     if (::fstatat(directory.fd.get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
       if (ignorable(errno) || permission_error(errno)) return true;
@@ -314,6 +315,23 @@ class Walk {
     const Directory child =
         is_link ? open_through(opener_, child_text(directory.text, name))
                 : open_real_subdirectory(directory, name, child_text(directory.text, name));
+    if (!child.fd.valid()) return true;
+    return select(index + 1, child, nullptr);
+  }
+
+  // A literal segment under a directory that was not opened (one outside the roots, reached
+  // by ".."): the path is looked up and opened by its text, through the validator.
+  bool select_literal_by_text(std::size_t index, const Directory& directory, bool last) {
+    std::string text = child_text(directory.text, segments_[index].text);
+    if (last) {
+      struct stat info {};
+      if (::stat(text.c_str(), &info) != 0) {
+        if (ignorable(errno) || permission_error(errno)) return true;
+        throw_errno(errno);
+      }
+      return emit(text, -1, segments_[index].text, S_ISREG(info.st_mode), false);
+    }
+    const Directory child = open_through(opener_, std::move(text));
     if (!child.fd.valid()) return true;
     return select(index + 1, child, nullptr);
   }
