@@ -44,6 +44,8 @@ std::string child_text(const std::string& parent, std::string_view name) {
 struct Directory {
   UniqueFd fd;  // -1 when it could not be opened at all
   bool listable = false;
+  // Set once a listing read the descriptor to its end: a second listing rewinds first.
+  mutable bool listed = false;
   std::string text;
   bool confined = false;
 };
@@ -73,7 +75,7 @@ struct LinuxDirent64 {
 // Opens `name` under `parent` as a directory, without following a link. A directory that may
 // not be read is still opened for lookups (O_PATH).
 Directory open_real_subdirectory(const Directory& parent, std::string_view name, std::string text) {
-  Directory child{UniqueFd{}, false, std::move(text), parent.confined};
+  Directory child{UniqueFd{}, false, false, std::move(text), parent.confined};
   const std::string name_text(name);
   child.fd = UniqueFd(::openat(parent.fd.get(), name_text.c_str(),
                                O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
@@ -89,7 +91,7 @@ Directory open_real_subdirectory(const Directory& parent, std::string_view name,
 // Opens a directory by its path text through the validator: for links and "..", which may lead
 // anywhere. A refusal gives a directory that contributes nothing.
 Directory open_through(const SandboxValidator& opener, std::string text) {
-  Directory directory{UniqueFd{}, false, std::move(text), true};
+  Directory directory{UniqueFd{}, false, false, std::move(text), true};
   try {
     directory.fd = opener.open(directory.text, O_RDONLY | O_DIRECTORY);
     directory.listable = true;
@@ -121,7 +123,7 @@ class Walk {
 
  private:
   Directory open_through_start(std::string text) {
-    Directory directory{UniqueFd{}, false, std::move(text), true};
+    Directory directory{UniqueFd{}, false, false, std::move(text), true};
     try {
       directory.fd = opener_.open(directory.text, O_RDONLY | O_DIRECTORY);
       directory.listable = true;
@@ -140,6 +142,8 @@ class Walk {
     listing.names.clear();
     listing.items.clear();
     if (!directory.listable) return false;
+    if (directory.listed && ::lseek(directory.fd.get(), 0, SEEK_SET) != 0) throw_errno(errno);
+    directory.listed = true;
     while (true) {
       const long got =
           ::syscall(SYS_getdents64, directory.fd.get(), buffer_.data(), buffer_.size());
