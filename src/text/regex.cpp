@@ -49,7 +49,8 @@ std::string_view RegexMatch::group(std::string_view subject, std::size_t index) 
 }
 
 Regex::Regex(std::string_view pattern, RegexOptions options) : code_(new Code), options_(options) {
-  uint32_t flags = PCRE2_UTF | PCRE2_UCP;
+  uint32_t flags = PCRE2_UTF;
+  if (options.unicode_properties) flags |= PCRE2_UCP;
   if (options.dot_all) flags |= PCRE2_DOTALL;
   if (options.case_insensitive) flags |= PCRE2_CASELESS;
   if (options.multi_line) flags |= PCRE2_MULTILINE;

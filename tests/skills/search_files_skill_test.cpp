@@ -142,6 +142,11 @@ TEST_F(SearchFilesTest, ContentMatching) {
       {"\xD9\xA3 7", "\\d", 2, {"\xD9\xA3", "7"}},  // Unicode digits
       {"bad \xff byte", "\\x{FFFD}", 1, {"\xEF\xBF\xBD"}},
       {"Case", "case", 0, {}},
+      // ASCII-only files go through the same pattern without Unicode properties; caseless
+      // matching of characters beyond ASCII still applies there.
+      {"Kelvin k", "(?i)\\x{212A}", 2, {"K", "k"}},
+      {"snake_case", "\\w+", 1, {"snake_case"}},
+      {"tab\tand\x0bvt", "\\s", 2, {"\t", "\x0b"}},
       {std::string(250, 'y'), "y+", 1, {std::string(100, 'y')}},
       {std::string(150, 'x') + std::string(150, 'e'), "x+\\w+", 1, {std::string(100, 'x')}},
       {"\xC3\xA9" + std::string(200, 'e'), "\\w+", 1, {"\xC3\xA9" + std::string(99, 'e')}},
