@@ -63,7 +63,7 @@ class Skill {
   // Kinds are not checked here: each skill reports its own outcome for a value of a wrong kind.
   std::string validate_arguments(const Json& arguments) const;
 
-  // Runs the skill on `arguments`; never suspends.
+  // Runs the skill on `arguments`; never suspends. The skill must outlive the awaited call.
   boost::asio::awaitable<SkillResult> execute(Json arguments) const;
 
   // The body of `execute`, for callers without an event loop. Throws only what the skill lets
