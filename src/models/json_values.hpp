@@ -23,6 +23,8 @@ inline bool is_truthy(const Json& value) {
     case Json::value_t::number_float:
       return value.get<double>() != 0.0;
     case Json::value_t::string:
+      // empty() is false for every non-container value, texts included: test the text itself.
+      return !value.get_ref<const std::string&>().empty();
     case Json::value_t::array:
     case Json::value_t::object:
     case Json::value_t::binary:

@@ -23,6 +23,14 @@ struct MatchContextDeleter {
   void operator()(pcre2_match_context* context) const { pcre2_match_context_free(context); }
 };
 
+uint32_t pcre2_flags(MatchFlags flags) {
+  uint32_t match_flags = 0;
+  if (flags.not_empty_at_start) match_flags |= PCRE2_NOTEMPTY_ATSTART;
+  if (flags.anchored) match_flags |= PCRE2_ANCHORED;
+  if (flags.subject_is_valid_utf8) match_flags |= PCRE2_NO_UTF_CHECK;
+  return match_flags;
+}
+
 }  // namespace
 
 struct Regex::Code {
@@ -41,7 +49,8 @@ std::string_view RegexMatch::group(std::string_view subject, std::size_t index) 
 }
 
 Regex::Regex(std::string_view pattern, RegexOptions options) : code_(new Code), options_(options) {
-  uint32_t flags = PCRE2_UTF | PCRE2_UCP;
+  uint32_t flags = PCRE2_UTF;
+  if (options.unicode_properties) flags |= PCRE2_UCP;
   if (options.dot_all) flags |= PCRE2_DOTALL;
   if (options.case_insensitive) flags |= PCRE2_CASELESS;
   if (options.multi_line) flags |= PCRE2_MULTILINE;
@@ -68,11 +77,8 @@ std::optional<RegexMatch> Regex::find(std::string_view subject, std::size_t star
   pcre2_set_match_limit(context.get(), options_.match_limit);
   pcre2_set_depth_limit(context.get(), options_.depth_limit);
 
-  uint32_t match_flags = 0;
-  if (flags.not_empty_at_start) match_flags |= PCRE2_NOTEMPTY_ATSTART;
-  if (flags.anchored) match_flags |= PCRE2_ANCHORED;
   const int rc = pcre2_match(code_->compiled, reinterpret_cast<PCRE2_SPTR>(subject.data()),
-                             subject.size(), start, match_flags, data.get(), context.get());
+                             subject.size(), start, pcre2_flags(flags), data.get(), context.get());
   if (rc == PCRE2_ERROR_NOMATCH) return std::nullopt;
   if (rc < 0) throw RegexLimitError(pcre2_message(rc));
 
@@ -84,6 +90,34 @@ std::optional<RegexMatch> Regex::find(std::string_view subject, std::size_t star
     match.groups[i] = RegexMatch::Span{ovector[2 * i], ovector[2 * i + 1]};
   }
   return match;
+}
+
+struct RegexScratch::Data {
+  std::unique_ptr<pcre2_match_data, MatchDataDeleter> match_data;
+  std::unique_ptr<pcre2_match_context, MatchContextDeleter> context;
+};
+
+void RegexScratch::DataDeleter::operator()(Data* data) const {
+  delete data;
+}
+
+RegexScratch::RegexScratch(const Regex& regex) : data_(new Data) {
+  data_->match_data.reset(pcre2_match_data_create_from_pattern(regex.code_->compiled, nullptr));
+  data_->context.reset(pcre2_match_context_create(nullptr));
+  if (!data_->match_data || !data_->context) throw std::bad_alloc();
+  pcre2_set_match_limit(data_->context.get(), regex.options_.match_limit);
+  pcre2_set_depth_limit(data_->context.get(), regex.options_.depth_limit);
+}
+
+std::optional<RegexMatch::Span> Regex::find_span(std::string_view subject, std::size_t start,
+                                                 MatchFlags flags, RegexScratch& scratch) const {
+  const int rc = pcre2_match(code_->compiled, reinterpret_cast<PCRE2_SPTR>(subject.data()),
+                             subject.size(), start, pcre2_flags(flags),
+                             scratch.data_->match_data.get(), scratch.data_->context.get());
+  if (rc == PCRE2_ERROR_NOMATCH) return std::nullopt;
+  if (rc < 0) throw RegexLimitError(pcre2_message(rc));
+  const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(scratch.data_->match_data.get());
+  return RegexMatch::Span{ovector[0], ovector[1]};
 }
 
 }  // namespace orvane::text
