@@ -132,15 +132,8 @@ SkillResult ReadFileSkill::execute_now(const Json& arguments) const {
     result.data["end_line"] = is_truthy(end_line) ? end_line : reported_end_line(start, lines_read);
     result.output = std::move(content);
     return result;
-  } catch (const PathDenied& refusal) {
-    return failure(SkillResultStatus::DENIED, refusal.what());
-  } catch (const std::system_error& error) {
-    if (is_permission_error(error.code())) {
-      return failure(SkillResultStatus::DENIED, "Permission denied: " + path_str);
-    }
-    return failure(SkillResultStatus::ERROR, "Failed to read file: " + error.code().message());
-  } catch (const std::exception& error) {
-    return failure(SkillResultStatus::ERROR, std::string("Failed to read file: ") + error.what());
+  } catch (const std::exception&) {
+    return failure_of_current_exception("Failed to read file: ", path_str);
   }
 }
 

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <stdexcept>
 
+#include "skills/sandbox_validator.hpp"
+
 namespace orvane::skill_support {
 
 SkillResult failure(SkillResultStatus status, std::string error) {
@@ -37,6 +39,22 @@ std::optional<struct stat> stat_target(const std::string& path_text) {
 
 bool is_permission_error(const std::error_code& code) {
   return code == std::errc::permission_denied || code == std::errc::operation_not_permitted;
+}
+
+SkillResult failure_of_current_exception(std::string_view error_prefix,
+                                         const std::string& path_text) {
+  try {
+    throw;
+  } catch (const PathDenied& refusal) {
+    return failure(SkillResultStatus::DENIED, refusal.what());
+  } catch (const std::system_error& error) {
+    if (is_permission_error(error.code())) {
+      return failure(SkillResultStatus::DENIED, "Permission denied: " + path_text);
+    }
+    return failure(SkillResultStatus::ERROR, std::string(error_prefix) + error.code().message());
+  } catch (const std::exception& error) {
+    return failure(SkillResultStatus::ERROR, std::string(error_prefix) + error.what());
+  }
 }
 
 const SandboxValidator& access_for(const std::shared_ptr<SandboxValidator>& sandbox,

@@ -29,6 +29,13 @@ std::optional<struct stat> stat_target(const std::string& path_text);
 
 bool is_permission_error(const std::error_code& code);
 
+// The outcome of the file operation whose failure is being handled: DENIED with the refusal's
+// text for a sandbox refusal, DENIED "Permission denied: <path>" for a permission error, and
+// ERROR `error_prefix` followed by the plain message otherwise. REQUIRES: called inside a catch
+// block of a std::exception.
+SkillResult failure_of_current_exception(std::string_view error_prefix,
+                                         const std::string& path_text);
+
 // The validator the skill's file operations go through: the skill's own, or, when a caller
 // removed it, one rooted at "/" held in `storage`.
 const SandboxValidator& access_for(const std::shared_ptr<SandboxValidator>& sandbox,

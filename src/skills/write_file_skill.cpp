@@ -182,15 +182,8 @@ SkillResult WriteFileSkill::execute_now(const Json& arguments) const {
     result.data["bytes_written"] = bytes.size();
     result.data["mode"] = mode;
     return result;
-  } catch (const PathDenied& refusal) {
-    return failure(SkillResultStatus::DENIED, refusal.what());
-  } catch (const std::system_error& error) {
-    if (is_permission_error(error.code())) {
-      return failure(SkillResultStatus::DENIED, "Permission denied: " + path_str);
-    }
-    return failure(SkillResultStatus::ERROR, "Failed to write file: " + error.code().message());
-  } catch (const std::exception& error) {
-    return failure(SkillResultStatus::ERROR, std::string("Failed to write file: ") + error.what());
+  } catch (const std::exception&) {
+    return failure_of_current_exception("Failed to write file: ", path_str);
   }
 }
 
