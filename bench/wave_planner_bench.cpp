@@ -10,7 +10,9 @@
 // building its lists would. Memory: after the input is built and the parser's
 // buffers are freed, unused heap pages are returned (malloc_trim) and the kernel's peak-RSS mark
 // is reset (writing 5 to /proc/self/clear_refs); the figure is the final VmHWM minus the VmRSS
-// at that point, both from /proc/self/status. Results are freed between runs, outside the timer.
+// at that point, both from /proc/self/status; the mark is reset again before each timed
+// operation, which also gets a figure of its own. Results are freed between runs, outside the
+// timer, and the heap's unused pages are returned after each.
 
 #include <malloc.h>
 #include <openssl/evp.h>
@@ -210,15 +212,30 @@ std::size_t count_unordered(const wp::DependencyGraph& graph) {
   return graph.size() - placed;
 }
 
+double mib(long kib) {
+  return static_cast<double>(static_cast<long long>(kib / 1024.0 * 10 + 0.5)) / 10;
+}
+
+// Times `runs` calls of `run`. With `measure_peak` (the peak mark can be reset), also reports
+// the peak resident memory of these calls over what was resident before them.
 template <class Run>
-nlohmann::ordered_json time_runs(int runs, const Run& run) {
+nlohmann::ordered_json time_runs(int runs, bool measure_peak, const Run& run) {
+  long rss_before_kib = 0;
+  if (measure_peak) {
+    malloc_trim(0);
+    reset_peak_rss();
+    rss_before_kib = status_kib("VmRSS");
+  }
   std::vector<double> seconds;
   for (int i = 0; i < runs; ++i) {
     const auto start = std::chrono::steady_clock::now();
     auto result = run();
     const auto stop = std::chrono::steady_clock::now();
     seconds.push_back(std::chrono::duration<double>(stop - start).count());
-    // `result` is destroyed here, outside the timed region.
+    // Freed outside the timed region; the heap pages it leaves are returned, so that the peak
+    // of the next call does not include the free memory of this one.
+    result = {};
+    malloc_trim(0);
   }
   std::vector<double> sorted = seconds;
   std::sort(sorted.begin(), sorted.end());
@@ -227,14 +244,12 @@ nlohmann::ordered_json time_runs(int runs, const Run& run) {
   const auto round4 = [](double s) {
     return static_cast<double>(static_cast<long long>(s * 1e4 + 0.5)) / 1e4;
   };
-  return {{"median_s", round4(median)},
-          {"min_s", round4(sorted.front())},
-          {"max_s", round4(sorted.back())},
-          {"runs", n}};
-}
-
-double mib(long kib) {
-  return static_cast<double>(static_cast<long long>(kib / 1024.0 * 10 + 0.5)) / 10;
+  nlohmann::ordered_json stats = {{"median_s", round4(median)},
+                                  {"min_s", round4(sorted.front())},
+                                  {"max_s", round4(sorted.back())},
+                                  {"runs", n}};
+  if (measure_peak) stats["peak_increase_mib"] = mib(status_kib("VmHWM") - rss_before_kib);
+  return stats;
 }
 
 int run(int argc, char** argv) {
@@ -276,6 +291,7 @@ int run(int argc, char** argv) {
   const long rss_input_kib = status_kib("VmRSS");
   const long peak_input_kib = status_kib("VmHWM");
 
+  const bool per_op_rss = peak_reset;
   nlohmann::ordered_json report;
   report["source"] = path;
   report["input_s"] = static_cast<double>(static_cast<long long>(input_s * 1000 + 0.5)) / 1000;
@@ -285,22 +301,36 @@ int run(int argc, char** argv) {
   report["batch_size"] = batch_size;
 
   if (phases) {
-    report["build_dependency_graph"] = time_runs(
-        runs, [&] { return wp::build_dependency_graph(input.files, input.dependencies_map); });
+    report["build_dependency_graph"] = time_runs(runs, per_op_rss, [&] {
+      return wp::build_dependency_graph(input.files, input.dependencies_map);
+    });
     const wp::DependencyGraph graph =
         wp::build_dependency_graph(input.files, input.dependencies_map);
-    report["topological_sort"] = time_runs(runs, [&] { return wp::topological_sort(graph); });
+    report["topological_sort"] =
+        time_runs(runs, per_op_rss, [&] { return wp::topological_sort(graph); });
   }
-  report["group_files_by_dependency_level"] = time_runs(runs, [&] {
+  report["group_files_by_dependency_level"] = time_runs(runs, per_op_rss, [&] {
     return wp::group_files_by_dependency_level(input.files, input.dependencies_map);
   });
   std::size_t batch_count = 0;
-  report["get_parallelizable_batches"] = time_runs(runs, [&] {
+  report["get_parallelizable_batches"] = time_runs(runs, per_op_rss, [&] {
     auto batches = wp::get_parallelizable_batches(input.files, input.dependencies_map, batch_size);
     batch_count = batches.size();
     return batches;
   });
-  const long peak_end_kib = status_kib("VmHWM");
+  long peak_end_kib = status_kib("VmHWM");
+  if (peak_reset) {
+    // The mark was reset before each operation: the overall peak is the largest of theirs.
+    for (const char* op : {"build_dependency_graph", "topological_sort",
+                           "group_files_by_dependency_level", "get_parallelizable_batches"}) {
+      if (report.contains(op)) {
+        peak_end_kib =
+            std::max(peak_end_kib,
+                     rss_input_kib +
+                         static_cast<long>(report[op]["peak_increase_mib"].get<double>() * 1024));
+      }
+    }
+  }
 
   // Untimed checks, after the memory figure.
   const wp::Levels levels = wp::detect_independent_files(input.files, input.dependencies_map);

@@ -10,10 +10,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/large_buffer.hpp"
+
 namespace orvane::wave_planner::detail {
 
 struct LevelOrder {
-  std::vector<std::uint32_t> order;     // every node once, level after level
+  LargeVector<std::uint32_t> order;     // every node once, level after level
   std::vector<std::size_t> level_ends;  // level k is order[level_ends[k - 1], level_ends[k])
 
   std::size_t level_begin(std::size_t level) const {
@@ -23,14 +25,17 @@ struct LevelOrder {
 
 // `for_each_dependency(node, visit)` calls `visit(dependency)` for each dependency of `node`, in
 // visiting order; each dependency is a node index below `count`, at most once per node.
-template <class ForEachDependency>
-LevelOrder sort_levels(std::size_t count, const ForEachDependency& for_each_dependency) {
-  std::vector<std::uint32_t> in_degree(count, 0);
+// `prefetch(node)` may hint the processor to load what for_each_dependency will read for `node`.
+template <class ForEachDependency, class Prefetch>
+LevelOrder sort_levels(std::size_t count, const ForEachDependency& for_each_dependency,
+                       const Prefetch& prefetch) {
+  constexpr std::size_t kAhead = 8;
+  LargeVector<std::uint32_t> in_degree(count, 0);
   for (std::size_t node = 0; node < count; ++node) {
     for_each_dependency(node, [&](std::uint32_t dependency) { ++in_degree[dependency]; });
   }
   LevelOrder result;
-  std::vector<std::uint32_t>& order = result.order;
+  LargeVector<std::uint32_t>& order = result.order;
   order.reserve(count);
   for (std::size_t node = 0; node < count; ++node) {
     if (in_degree[node] == 0) order.push_back(static_cast<std::uint32_t>(node));
@@ -39,6 +44,7 @@ LevelOrder sort_levels(std::size_t count, const ForEachDependency& for_each_depe
     const std::size_t end = order.size();
     result.level_ends.push_back(end);
     for (std::size_t k = begin; k < end; ++k) {
+      if (k + kAhead < end) prefetch(order[k + kAhead]);
       for_each_dependency(order[k], [&](std::uint32_t dependency) {
         if (--in_degree[dependency] == 0) order.push_back(dependency);
       });
@@ -56,6 +62,11 @@ LevelOrder sort_levels(std::size_t count, const ForEachDependency& for_each_depe
     }
   }
   return result;
+}
+
+template <class ForEachDependency>
+LevelOrder sort_levels(std::size_t count, const ForEachDependency& for_each_dependency) {
+  return sort_levels(count, for_each_dependency, [](std::size_t) {});
 }
 
 }  // namespace orvane::wave_planner::detail

@@ -10,6 +10,7 @@ namespace {
 
 constexpr std::size_t kHeaderWords = 2;  // id, byte length
 constexpr std::size_t kBatch = 64;       // lookups in flight in the batch operations
+constexpr std::size_t kTextAhead = 8;    // how far ahead the texts to hash are prefetched
 
 std::size_t words_for(std::size_t bytes) {
   return kHeaderWords + (bytes + 3) / 4;
@@ -135,6 +136,7 @@ void TextInterner::find_all(std::span<const std::string_view> texts,
   for (std::size_t base = 0; base < texts.size(); base += kBatch) {
     const std::size_t count = std::min(kBatch, texts.size() - base);
     for (std::size_t k = 0; k < count; ++k) {
+      if (k + kTextAhead < count) __builtin_prefetch(texts[base + k + kTextAhead].data());
       hashes[k] = hash_text(texts[base + k]);
       prefetch_probe(hashes[k]);
     }
@@ -155,6 +157,7 @@ void TextInterner::intern_all(std::span<const std::string_view> texts,
   for (std::size_t base = 0; base < texts.size(); base += kBatch) {
     const std::size_t count = std::min(kBatch, texts.size() - base);
     for (std::size_t k = 0; k < count; ++k) {
+      if (k + kTextAhead < count) __builtin_prefetch(texts[base + k + kTextAhead].data());
       hashes[k] = hash_text(texts[base + k]);
       prefetch_probe(hashes[k]);
     }

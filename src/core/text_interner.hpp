@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/large_buffer.hpp"
+
 namespace orvane::wave_planner::detail {
 
 inline constexpr std::uint32_t kNoId = 0xFFFFFFFFu;
@@ -60,10 +62,10 @@ class TextInterner {
   void prefetch_probe(std::uint64_t hash) const;
   void grow();
 
-  std::vector<Slot> slots_;
+  LargeVector<Slot> slots_;
   unsigned bits_ = 0;
-  std::vector<std::uint32_t> words_;  // records: id, byte length, bytes padded to a word
-  std::vector<std::uint32_t> record_of_id_;
+  LargeVector<std::uint32_t> words_;  // records: id, byte length, bytes padded to a word
+  LargeVector<std::uint32_t> record_of_id_;
 };
 
 }  // namespace orvane::wave_planner::detail

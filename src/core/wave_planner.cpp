@@ -12,22 +12,59 @@ using detail::IndexedGraph;
 using detail::LevelOrder;
 
 LevelOrder sort_indexed(const IndexedGraph& graph) {
-  return detail::sort_levels(graph.size(), [&graph](std::size_t node, auto&& visit) {
-    graph.for_each_dependency(node, visit);
-  });
+  return detail::sort_levels(
+      graph.size(),
+      [&graph](std::size_t node, auto&& visit) { graph.for_each_dependency(node, visit); },
+      [&graph](std::size_t node) { graph.prefetch_dependencies(node); });
 }
 
-// `name_of(node)` gives a node's path as a std::string_view.
-template <class NameOf>
-Levels materialize_levels(const LevelOrder& sorted, const NameOf& name_of) {
-  Levels levels(sorted.level_ends.size());
-  for (std::size_t level = 0; level < levels.size(); ++level) {
-    const std::size_t begin = sorted.level_begin(level);
-    const std::size_t end = sorted.level_ends[level];
-    levels[level].reserve(end - begin);
-    for (std::size_t k = begin; k < end; ++k) levels[level].emplace_back(name_of(sorted.order[k]));
+// Each level of `sorted`, in order, cut into consecutive slices of at most `slice_size` paths.
+// `name_of(node)` gives a node's path as a std::string_view; `prefetch(node)` may hint the
+// processor to load it.
+template <class NameOf, class Prefetch>
+std::vector<std::vector<std::string>> cut_levels(const LevelOrder& sorted, std::size_t slice_size,
+                                                 const NameOf& name_of, const Prefetch& prefetch) {
+  constexpr std::size_t kAhead = 16;
+  std::size_t slice_count = 0;
+  for (std::size_t level = 0; level < sorted.level_ends.size(); ++level) {
+    const std::size_t length = sorted.level_ends[level] - sorted.level_begin(level);
+    slice_count += length / slice_size + (length % slice_size != 0 ? 1 : 0);
   }
-  return levels;
+  std::vector<std::vector<std::string>> slices;
+  slices.reserve(slice_count);
+  const std::size_t total = sorted.order.size();
+  for (std::size_t level = 0; level < sorted.level_ends.size(); ++level) {
+    const std::size_t end = sorted.level_ends[level];
+    for (std::size_t begin = sorted.level_begin(level); begin < end;) {
+      const std::size_t stop = end - begin > slice_size ? begin + slice_size : end;
+      auto& slice = slices.emplace_back();
+      slice.reserve(stop - begin);
+      for (std::size_t k = begin; k < stop; ++k) {
+        if (k + kAhead < total) prefetch(sorted.order[k + kAhead]);
+        slice.emplace_back(name_of(sorted.order[k]));
+      }
+      begin = stop;
+    }
+  }
+  return slices;
+}
+
+constexpr std::size_t kWholeLevel = static_cast<std::size_t>(-1);
+
+// Sorts `graph` and cuts its levels into slices of at most `slice_size` paths, taken from
+// `files`. The graph's copies of the paths and then its edges are released as soon as they are
+// no longer needed, so that they never coexist with the result.
+std::vector<std::vector<std::string>> sort_and_cut(IndexedGraph&& graph, const FileList& files,
+                                                   std::size_t slice_size) {
+  graph.names = detail::TextInterner();
+  const LevelOrder sorted = sort_indexed(graph);
+  graph.offsets = {};
+  graph.targets = {};
+  const auto& first_file = graph.first_file;
+  return cut_levels(
+      sorted, slice_size,
+      [&](std::uint32_t node) -> const std::string& { return files[first_file[node]]; },
+      [&](std::uint32_t node) { __builtin_prefetch(files[first_file[node]].data()); });
 }
 
 }  // namespace
@@ -42,15 +79,14 @@ Levels topological_sort(const DependencyGraph& graph) {
       detail::sort_levels(graph.size(), [&graph](std::size_t position, auto&& visit) {
         graph.for_each_key_dependency(position, visit);
       });
-  return materialize_levels(sorted,
-                            [&graph](std::uint32_t position) { return graph.file(position); });
+  return cut_levels(
+      sorted, kWholeLevel, [&graph](std::uint32_t position) { return graph.file(position); },
+      [](std::uint32_t) {});
 }
 
 Levels detect_independent_files(const FileList& files, const DependenciesMap& dependencies_map) {
   if (files.empty()) return {};
-  const IndexedGraph graph = detail::build_indexed_graph(files, dependencies_map);
-  return materialize_levels(sort_indexed(graph),
-                            [&graph](std::uint32_t node) { return graph.names.text(node); });
+  return sort_and_cut(detail::build_indexed_graph(files, dependencies_map), files, kWholeLevel);
 }
 
 LevelGrouping group_files_by_dependency_level(const FileList& files,
@@ -74,28 +110,8 @@ Batches get_parallelizable_batches(const FileList& files, const DependenciesMap&
   if (files.empty() || batch_size < 0) return {};
   if (batch_size == 0) throw std::invalid_argument("batch_size must not be 0");
 
-  const IndexedGraph graph = detail::build_indexed_graph(files, dependencies_map);
-  const LevelOrder sorted = sort_indexed(graph);
-  const auto size = static_cast<std::size_t>(batch_size);
-  std::size_t batch_count = 0;
-  for (std::size_t level = 0; level < sorted.level_ends.size(); ++level) {
-    const std::size_t length = sorted.level_ends[level] - sorted.level_begin(level);
-    batch_count += length / size + (length % size != 0 ? 1 : 0);
-  }
-  Batches batches;
-  batches.reserve(batch_count);
-  for (std::size_t level = 0; level < sorted.level_ends.size(); ++level) {
-    const std::size_t end = sorted.level_ends[level];
-    for (std::size_t begin = sorted.level_begin(level); begin < end;) {
-      const std::size_t stop = end - begin > size ? begin + size : end;
-      auto& batch = batches.emplace_back();
-      batch.reserve(stop - begin);
-      for (std::size_t k = begin; k < stop; ++k)
-        batch.emplace_back(graph.names.text(sorted.order[k]));
-      begin = stop;
-    }
-  }
-  return batches;
+  return sort_and_cut(detail::build_indexed_graph(files, dependencies_map), files,
+                      static_cast<std::size_t>(batch_size));
 }
 
 }  // namespace orvane::wave_planner
