@@ -216,6 +216,18 @@ TEST(GetParallelizableBatchesTest, ZeroSizeWithFilesIsRejected) {
   }
 }
 
+// Large enough for the planner's tables to leave the small-block allocator.
+TEST(WavePlannerScaleTest, LongChainGivesOneLevelPerFile) {
+  constexpr int kCount = 200'000;
+  FileList files;
+  DependenciesMap map;
+  for (int i = 0; i < kCount; ++i) files.push_back(numbered("src/module_", i));
+  for (int i = 0; i + 1 < kCount; ++i) map.emplace_back(files[i], std::vector{files[i + 1]});
+  const Batches batches = get_parallelizable_batches(files, map, 10);
+  ASSERT_EQ(batches.size(), static_cast<std::size_t>(kCount));
+  for (int i = 0; i < kCount; ++i) ASSERT_EQ(batches[i], Strings{files[i]}) << i;
+}
+
 // A random graph with repeats, unlisted names, duplicate keys and cycles: the fast paths must
 // agree with the composition through the public graph, and every file must be placed once after
 // all of its dependents, unless it lies on or below a cycle (then it is in the last level).
