@@ -19,8 +19,8 @@ LevelOrder sort_indexed(const IndexedGraph& graph) {
 }
 
 // Each level of `sorted`, in order, cut into consecutive slices of at most `slice_size` paths.
-// `name_of(node)` gives a node's path as a std::string_view; `prefetch(node)` may hint the
-// processor to load it.
+// `name_of(node)` gives a node's path (a std::string_view or std::string); `prefetch(node)` may
+// hint the processor to load it.
 template <class NameOf, class Prefetch>
 std::vector<std::vector<std::string>> cut_levels(const LevelOrder& sorted, std::size_t slice_size,
                                                  const NameOf& name_of, const Prefetch& prefetch) {
