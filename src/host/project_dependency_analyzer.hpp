@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/wave_planner.hpp"
 #include "host/project_files.hpp"
 #include "services/dependency_analyzer.hpp"
 
@@ -37,7 +38,7 @@ struct ProjectDependencyOptions {
 
 // Each scanned source file in scan order, with the files its resolved imports name (each once,
 // in source order): the map the scheduling functions take.
-using DependenciesMap = std::vector<std::pair<std::string, std::vector<std::string>>>;
+using DependenciesMap = wave_planner::DependenciesMap;
 
 struct ScanSummary {
   std::size_t files_listed = 0;  // every file under the root outside skipped directories

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -9,6 +10,7 @@
 #include <tuple>
 #include <vector>
 
+#include "core/wave_planner.hpp"
 #include "host/source_languages.hpp"
 #include "support/temp_dir.hpp"
 #include "text/paths.hpp"
@@ -172,6 +174,31 @@ TEST_F(ProjectDependencyAnalyzerTest, ScanBuildsTheDependenciesMapAndSkipsToolFo
   EXPECT_EQ(summary.imports, 5u);
   EXPECT_EQ(summary.unresolved, 1u);
   EXPECT_EQ(graph.get_dependents(at("a.h"), 3), (DependentsByDepth{{1, {at("b.h"), at("c.c")}}}));
+}
+
+TEST_F(ProjectDependencyAnalyzerTest, ScanFeedsTheSchedulerImportersBeforeWhatTheyImport) {
+  project.write("app.py", "import models\nfrom util import helpers\n");
+  project.write("models.py", "from util import helpers\nimport os\n");
+  project.write("util/__init__.py", "");
+  project.write("util/helpers.py", "");
+  project.write("tool.py", "import json\n");
+  ProjectDependencyAnalyzer graph = analyzer();
+  graph.scan_project();
+
+  const auto batches =
+      wave_planner::get_parallelizable_batches(graph.files(), graph.dependencies_map(), 10);
+  std::vector<Files> relative;
+  for (const auto& batch : batches) {
+    Files names;
+    for (const auto& file : batch) names.push_back(text::relative_path_text(file, root));
+    std::sort(names.begin(), names.end());
+    relative.push_back(names);
+  }
+  // "from util import helpers" runs the package's __init__.py too, so both wait for their
+  // importers.
+  EXPECT_EQ(relative,
+            (std::vector<Files>{
+                {"app.py", "tool.py"}, {"models.py"}, {"util/__init__.py", "util/helpers.py"}}));
 }
 
 TEST_F(ProjectDependencyAnalyzerTest, DependentsOfADiamondListEachFileOnceAtItsSmallestDepth) {
