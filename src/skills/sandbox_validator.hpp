@@ -23,7 +23,7 @@
 #include <string_view>
 #include <vector>
 
-#include "skills/unique_fd.hpp"
+#include "text/unique_fd.hpp"
 
 namespace orvane {
 

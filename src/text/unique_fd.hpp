@@ -3,6 +3,8 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+#include <system_error>
 #include <utility>
 
 namespace orvane {
@@ -28,6 +30,13 @@ class UniqueFd {
   void reset() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
+  }
+  // Closes now and reports a failing close (for a file written through this descriptor, the
+  // data may not have reached the file after all) as std::system_error.
+  void close_checked() {
+    if (::close(std::exchange(fd_, -1)) != 0) {
+      throw std::system_error(errno, std::generic_category());
+    }
   }
 
  private:
